@@ -1,0 +1,38 @@
+# Everything a fresh Debian 12 machine needs, then the build and the tests.
+# `make run` starts the program; `make test` runs every test headless.
+
+PRESET   ?= default
+BUILD    := build
+PACKAGES := cmake ninja-build g++ make pkg-config \
+            qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-qpa-plugins libgl-dev \
+            fonts-noto-cjk xvfb xauth trayer xdotool x11-utils socat procps
+
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+.PHONY: all deps build test run clean
+
+all: build
+
+deps:
+	@missing=""; \
+	for p in $(PACKAGES); do \
+	  dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:$$missing"; \
+	  $(SUDO) apt-get update -qq && \
+	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $$missing; \
+	fi
+
+build: deps
+	cmake --preset $(PRESET)
+	cmake --build --preset $(PRESET)
+
+test: build
+	ctest --preset $(PRESET)
+
+run: build
+	$(BUILD)/bin/blinds-panel
+
+clean:
+	rm -rf $(BUILD) build-*
