@@ -84,6 +84,8 @@ void SerialPort::setPortNumber(int n)
 
 QString SerialPort::deviceName() const
 {
+    if (!m_device.isEmpty())
+        return m_device;
     return deviceForPort(m_portNumber, m_portsDirectory);
 }
 

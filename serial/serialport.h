@@ -29,6 +29,9 @@ public:
     // Where COM<n> links are looked up; defaults to ports/ beside the program.
     void setPortsDirectory(const QString &directory) { m_portsDirectory = directory; }
     QString portsDirectory() const { return m_portsDirectory; }
+    // Opens this device instead of the numbered port; an empty path goes back
+    // to the number.
+    void setDevice(const QString &path) { m_device = path; }
     // The device the current port number maps to (empty when none).
     QString deviceName() const;
 
@@ -67,6 +70,7 @@ private:
     QSerialPort m_port;
     QString m_portsDirectory;
     QString m_openDevice;
+    QString m_device;
     int m_portNumber = 1;
     QByteArray m_pending;
     qsizetype m_pendingHead = 0;
