@@ -3,6 +3,7 @@
 #include "portnames.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QFileInfo>
 
@@ -180,7 +181,13 @@ void SerialPort::onReadyRead()
         m_pending.clear();
         m_pendingHead = 0;
     }
-    m_pending.append(data);
+    // A peer that sends faster than the bytes can be handled would otherwise
+    // grow the queue without end; past the limit the newest bytes are lost,
+    // as in an overrun UART. At 9600 baud the limit is some 18 minutes of input.
+    const qsizetype room = MaxPendingBytes - (m_pending.size() - m_pendingHead);
+    const qsizetype kept = qBound(qsizetype(0), data.size(), room);
+    m_pending.append(data.constData(), kept);
+    m_droppedBytes += data.size() - kept;
     scheduleDelivery();
 }
 
@@ -206,19 +213,27 @@ void SerialPort::deliverOne()
 {
     if (m_delivering)
         return; // handed out again once the byte in hand is done
-    if (m_pendingHead >= m_pending.size())
-        return;
-    const auto value = static_cast<quint8>(m_pending.at(m_pendingHead++));
-    if (m_pendingHead == m_pending.size()) {
-        m_pending.clear();
-        m_pendingHead = 0;
-    } else if (m_pendingHead > 65536 && m_pendingHead * 2 > m_pending.size()) {
-        m_pending.remove(0, m_pendingHead);
-        m_pendingHead = 0;
-    }
-    m_delivering = true;
-    emit byteReceived(value);
-    m_delivering = false;
+    // Bytes that arrived together are handed out in one run of at most
+    // MaxRunNs: a pass of the event loop per byte spends more time polling
+    // than handling once a peer floods the line, while a run this short keeps
+    // a click or a timer waiting no longer than the wire takes for one byte.
+    QElapsedTimer run;
+    run.start();
+    do {
+        if (m_pendingHead >= m_pending.size())
+            return;
+        const auto value = static_cast<quint8>(m_pending.at(m_pendingHead++));
+        if (m_pendingHead == m_pending.size()) {
+            m_pending.clear();
+            m_pendingHead = 0;
+        } else if (m_pendingHead > 65536 && m_pendingHead * 2 > m_pending.size()) {
+            m_pending.remove(0, m_pendingHead);
+            m_pendingHead = 0;
+        }
+        m_delivering = true;
+        emit byteReceived(value);
+        m_delivering = false;
+    } while (run.nsecsElapsed() < MaxRunNs);
     scheduleDelivery();
 }
 

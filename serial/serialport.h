@@ -23,6 +23,8 @@ public:
     ~SerialPort() override;
 
     static constexpr int WriteTimeoutMs = 1000;
+    // Received bytes waiting to be handed out, at most.
+    static constexpr qsizetype MaxPendingBytes = 1024 * 1024;
 
     void setPortNumber(int n);
     int portNumber() const { return m_portNumber; }
@@ -43,6 +45,8 @@ public:
     int sendByte(quint8 byte) override;
 
     bool isOpen() const { return m_port.isOpen(); }
+    // Bytes lost because more were waiting than MaxPendingBytes.
+    qint64 droppedBytes() const { return m_droppedBytes; }
     // Why the last start failed, or why the link was lost; empty otherwise.
     QString failureReason() const { return m_failureReason; }
     QSerialPort::SerialPortError failureCode() const { return m_failureCode; }
@@ -76,6 +80,8 @@ private:
     qsizetype m_pendingHead = 0;
     bool m_deliveryPosted = false;
     bool m_delivering = false;
+    qint64 m_droppedBytes = 0;
+    static constexpr qint64 MaxRunNs = 1'000'000;
     QString m_failureReason;
     QSerialPort::SerialPortError m_failureCode = QSerialPort::NoError;
 };

@@ -5,10 +5,12 @@
 #include "serialport.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <termios.h>
 
@@ -55,6 +57,8 @@ private slots:
     void noDeliveryInsideSendByte();
     void unplugClosesAndIdles();
     void burstOfRepliesInOrder();
+    void floodKeepsQueueBounded();
+    void eventsRunDuringFlood();
 };
 
 void TestSerialPort::settingsApplied()
@@ -236,6 +240,70 @@ void TestSerialPort::burstOfRepliesInOrder()
     for (int i = 0; i < replies; ++i)
         QCOMPARE(shown[i], i % 256);
     QCOMPARE(receiver.position(), 1);
+}
+
+void TestSerialPort::floodKeepsQueueBounded()
+{
+    LinkedPort link;
+    QCOMPARE(link.port.start(), 1);
+    QByteArray stream(SerialPort::MaxPendingBytes + 100000, Qt::Uninitialized);
+    for (qsizetype i = 0; i < stream.size(); ++i)
+        stream[i] = char(i * 7 + i / 256);
+    const qint64 expectedDrop = stream.size() - 1 - SerialPort::MaxPendingBytes;
+
+    // While the first byte is being handled, the whole stream arrives: only
+    // as much as the queue holds may wait, the rest is dropped.
+    QByteArray received;
+    connect(&link.port, &SerialPort::byteReceived, this, [&](int v) {
+        received.append(char(v));
+        if (received.size() == 1) {
+            QVERIFY(link.pty.write(stream.mid(1)));
+            QDeadlineTimer deadline(5000);
+            while (!deadline.hasExpired() && link.port.droppedBytes() < expectedDrop)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+    });
+    QVERIFY(link.pty.write(stream.left(1)));
+    QTRY_COMPARE(received.size(), 1 + SerialPort::MaxPendingBytes);
+    QCOMPARE(received, stream.left(received.size()));
+    QCOMPARE(link.port.droppedBytes(), expectedDrop);
+}
+
+void TestSerialPort::eventsRunDuringFlood()
+{
+    LinkedPort link;
+    QCOMPARE(link.port.start(), 1);
+    // The whole backlog is queued while the first byte is in hand; at 20 us a
+    // byte it takes a second to hand out, and a call queued meanwhile must
+    // not wait for all of it.
+    const QByteArray backlog(50000, 'x');
+    qsizetype received = 0;
+    qsizetype receivedWhenCalled = -1;
+    connect(&link.port, &SerialPort::byteReceived, this, [&](int) {
+        if (++received == 1) {
+            QVERIFY(link.pty.write(backlog));
+            // Let the port read it all while this byte is still in hand.
+            QDeadlineTimer deadline(5000);
+            int waiting = -1;
+            while (!deadline.hasExpired() &&
+                   (::ioctl(int(link.port.port().handle()), FIONREAD, &waiting) != 0 ||
+                    waiting > 0 || link.port.port().bytesAvailable() > 0))
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            QVERIFY(!deadline.hasExpired());
+            QMetaObject::invokeMethod(
+                this, [&] { receivedWhenCalled = received; }, Qt::QueuedConnection);
+        }
+        QElapsedTimer busy;
+        busy.start();
+        while (busy.nsecsElapsed() < 20000) {
+        }
+    });
+    QVERIFY(link.pty.write("y"));
+    QTRY_VERIFY(receivedWhenCalled >= 0);
+    QVERIFY2(
+        receivedWhenCalled < backlog.size() / 2,
+        qPrintable(QStringLiteral("the queued call ran after %1 bytes").arg(receivedWhenCalled)));
+    QTRY_COMPARE_WITH_TIMEOUT(received, 1 + backlog.size(), 20000);
 }
 
 QTEST_GUILESS_MAIN(TestSerialPort)
