@@ -61,7 +61,11 @@ CtlArguments parseCtlArguments(const QStringList &args)
         "  ports                                list the serial ports and their COM numbers\n"
         "  monitor                              print every byte group on the bus until ^C\n\n"
         "Exit status: 0 reply accepted, 1 no reply before the time-out, 2 a reply with a\n"
-        "bad checksum, 3 the port could not be opened, 64 a usage error."));
+        "bad checksum, 3 the port could not be opened, 64 a usage error.\n\n"
+        "Examples:\n"
+        "  blindsctl --port COM3 --address 010203 open\n"
+        "  blindsctl --port /dev/ttyUSB0 --json read-position\n"
+        "  blindsctl --port COM3 raw 03 02 01 00 01 01"));
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help."));
