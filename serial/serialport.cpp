@@ -22,11 +22,13 @@ namespace {
 
 const QEvent::Type DeliverByteEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 
+// The group whose members may open the device, if there is one.
 QString groupOf(const QString &device)
 {
 #ifndef Q_OS_WIN
     struct stat info;
-    if (::stat(QFile::encodeName(device).constData(), &info) == 0) {
+    if (::stat(QFile::encodeName(device).constData(), &info) == 0 &&
+        (info.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP)) {
         if (const group *g = ::getgrgid(info.st_gid))
             return QString::fromLocal8Bit(g->gr_name);
     }
@@ -52,6 +54,10 @@ QString describeOpenFailure(const QString &device, QSerialPort::SerialPortError 
             return QStringLiteral("No permission to open %1: add the user to the group '%2' "
                                   "(sudo usermod -aG %2 $USER), then log in again.")
                 .arg(device, group);
+        if (!QFileInfo(device).isWritable())
+            return QStringLiteral("No permission to open %1: ask the administrator for read and "
+                                  "write access to it.")
+                .arg(device);
         return QStringLiteral("%1 is in use by another program.").arg(device);
     }
     case QSerialPort::OpenError:
