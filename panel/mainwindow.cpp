@@ -64,12 +64,6 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_ui(new Ui::Main
     auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     escape->setContext(Qt::WindowShortcut);
     connect(escape, &QShortcut::activated, this, &MainWindow::closeRequested);
-
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
-        // Popups (menus) are windows of their own and never remembered.
-        if (now && now != this && now->window() == this)
-            m_focusMemory = now;
-    });
 }
 
 MainWindow::~MainWindow()
@@ -78,7 +72,6 @@ MainWindow::~MainWindow()
     // controls down, after the members here are gone: nothing may call back.
     for (QPushButton *button : std::as_const(m_buttons))
         button->removeEventFilter(this);
-    disconnect(qApp, nullptr, this, nullptr);
     m_ui->编辑框_目标位置->disconnect(this);
 }
 
@@ -162,11 +155,9 @@ void MainWindow::requestFocus(QWidget *control)
 {
     if (!control || !control->isEnabled())
         return;
+    // While the window is inactive or hidden this only marks the control as
+    // the window's focus, which it gets when the window comes back.
     control->setFocus(Qt::OtherFocusReason);
-    // Asked for while the window is inactive or hidden: it is where the
-    // focus goes when the window comes back.
-    if (control->window() == this)
-        m_focusMemory = control;
 }
 
 void MainWindow::onShortcutKeyReleased(int keyCode, int modifierState)
@@ -253,10 +244,13 @@ bool MainWindow::event(QEvent *event)
     return result;
 }
 
+// The window's focus widget outlives deactivation and hiding; Qt alone would
+// give it back, but at the first activation it would pick the first control
+// of its focus chain, whatever that is.
 void MainWindow::restoreFocus()
 {
-    QWidget *target = m_focusMemory;
-    if (!target || target->window() != this || !target->isEnabled() || !target->isVisible())
+    QWidget *target = focusWidget();
+    if (!target || target == this || !target->isEnabled() || !target->isVisible())
         target = m_ui->按钮_开;
     target->setFocus(Qt::ActiveWindowFocusReason);
 }

@@ -8,7 +8,6 @@
 #include "serialport.h"
 
 #include <QMainWindow>
-#include <QPointer>
 
 #include <memory>
 
@@ -93,7 +92,6 @@ private:
     PeriodTimer m_flashTimer;
     QList<QPushButton *> m_shortcutButtons;
     QList<QPushButton *> m_buttons;
-    QPointer<QWidget> m_focusMemory;
 };
 
 } // namespace blinds

@@ -411,6 +411,15 @@ void TestMainWindow::focusRemembered()
     p.window.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&p.window));
     QCOMPARE(p.focusName(), "按钮_关");
+
+    // A click into the inactive window focuses what was clicked, even when
+    // the click is handled before the activation.
+    other.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    QTest::mouseClick(p.control("编辑框_目标地址"), Qt::LeftButton);
+    p.window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&p.window));
+    QCOMPARE(p.focusName(), "编辑框_目标地址");
 }
 
 void TestMainWindow::escapeRequestsClose()
