@@ -159,6 +159,7 @@ void SerialPort::stop()
 {
     m_pending.clear();
     m_pendingHead = 0;
+    m_readErrorsWithDevice = 0;
     if (m_port.isOpen())
         m_port.close();
     m_port.clearError();
@@ -183,6 +184,7 @@ void SerialPort::onReadyRead()
     const QByteArray data = m_port.readAll();
     if (data.isEmpty())
         return;
+    m_readErrorsWithDevice = 0;
     if (m_pendingHead > 0 && m_pendingHead == m_pending.size()) {
         m_pending.clear();
         m_pendingHead = 0;
@@ -262,8 +264,16 @@ void SerialPort::onErrorOccurred(QSerialPort::SerialPortError error)
         return;
     if (!m_port.isOpen())
         return;
-    if (error != QSerialPort::ResourceError && !deviceGone())
+    if (!deviceGone() && ++m_readErrorsWithDevice <= MaxReadErrorsWithDevice) {
+        // A read woken for bytes that another read took first finds nothing,
+        // and Qt reports whatever errno was left: when that is EAGAIN, it
+        // takes the device for gone and stops reading. It is still there, so
+        // reading goes on (a read re-arms Qt's notifier).
+        m_port.clearError();
+        if (error == QSerialPort::ResourceError)
+            onReadyRead();
         return;
+    }
     // Left open, a hung-up device keeps the read notifier firing; close it at
     // once so that the process goes idle and the device name is freed for a
     // re-plugged adapter.

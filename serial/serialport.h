@@ -82,6 +82,10 @@ private:
     bool m_delivering = false;
     qint64 m_droppedBytes = 0;
     static constexpr qint64 MaxRunNs = 1'000'000;
+    // Read errors in a row on a device that is still there; past the limit it
+    // counts as gone, so that a driver that keeps failing cannot spin us.
+    int m_readErrorsWithDevice = 0;
+    static constexpr int MaxReadErrorsWithDevice = 1000;
     QString m_failureReason;
     QSerialPort::SerialPortError m_failureCode = QSerialPort::NoError;
 };

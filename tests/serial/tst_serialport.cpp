@@ -7,9 +7,11 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QSignalSpy>
+#include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <termios.h>
@@ -59,6 +61,7 @@ private slots:
     void burstOfRepliesInOrder();
     void floodKeepsQueueBounded();
     void eventsRunDuringFlood();
+    void readWokenForNothing();
 };
 
 void TestSerialPort::settingsApplied()
@@ -304,6 +307,44 @@ void TestSerialPort::eventsRunDuringFlood()
         receivedWhenCalled < backlog.size() / 2,
         qPrintable(QStringLiteral("the queued call ran after %1 bytes").arg(receivedWhenCalled)));
     QTRY_COMPARE_WITH_TIMEOUT(received, 1 + backlog.size(), 20000);
+}
+
+void TestSerialPort::readWokenForNothing()
+{
+    // Another reader of the same terminal, woken first, takes the bytes the
+    // port was woken for. The port's own read then finds nothing and returns
+    // 0, leaving errno as it was: here EAGAIN, as any non-blocking call that
+    // found nothing to do leaves it, which Qt takes for a vanished device.
+    LinkedPort link;
+    const int thief =
+        ::open(QFile::encodeName(link.pty.slaveName()).constData(), O_RDWR | O_NONBLOCK | O_NOCTTY);
+    QVERIFY(thief >= 0);
+    QSocketNotifier steal(thief, QSocketNotifier::Read);
+    int stolen = 0;
+    connect(&steal, &QSocketNotifier::activated, this, [&] {
+        char buffer[64];
+        ssize_t n;
+        while ((n = ::read(thief, buffer, sizeof buffer)) > 0)
+            stolen += int(n);
+        errno = EAGAIN;
+    });
+    QCOMPARE(link.port.start(), 1);
+    QSignalSpy lost(&link.port, &SerialPort::linkLost);
+    QByteArray received;
+    connect(&link.port, &SerialPort::byteReceived, this, [&](int v) { received.append(char(v)); });
+
+    for (int i = 0; i < 20; ++i) {
+        QVERIFY(link.pty.write(QByteArray(1, char(i))));
+        QTRY_COMPARE(stolen + received.size(), i + 1);
+    }
+    QVERIFY2(link.port.isOpen(), qPrintable(link.port.failureReason()));
+    QCOMPARE(lost.count(), 0);
+
+    // Once the other reader is gone, the port still reads.
+    steal.setEnabled(false);
+    ::close(thief);
+    QVERIFY(link.pty.write("\x30\x31"));
+    QTRY_VERIFY(received.endsWith("\x30\x31"));
 }
 
 QTEST_GUILESS_MAIN(TestSerialPort)
