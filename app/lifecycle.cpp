@@ -79,15 +79,23 @@ void Lifecycle::centreOnScreen()
                    area.y() + (area.height() - outer.height()) / 2);
 }
 
+void Lifecycle::onWillBeDestroyed()
+{
+    m_window->ports().savePort();
+    emit windowWillBeDestroyed();
+}
+
 void Lifecycle::closeProgram()
 {
     if (m_closing || !m_window)
         return;
     m_closing = true;
     m_tray->removeTrayIcon();
-    // Bytes and ticks already queued are handled while everything still exists.
-    QCoreApplication::processEvents();
-    m_window->ports().savePort();
+    // Bytes and ticks already queued are handled while everything still
+    // exists, a reply that was still in the driver included.
+    m_window->processPendingEvents();
+    m_window->serialPort().deliverWaitingBytes();
+    onWillBeDestroyed();
     delete m_tray;
     m_tray = nullptr;
     delete m_window; // the serial port closes with it

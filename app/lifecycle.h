@@ -30,11 +30,14 @@ public:
     static constexpr const char *TrayTooltip = "电机增量控制程序";
 
 signals:
+    // The window is about to go: its controls still hold what they show.
+    void windowWillBeDestroyed();
     // The window is gone and the port saved; the event loop has been asked to end.
     void closed();
 
 private:
     void onCreated();
+    void onWillBeDestroyed();
     void centreOnScreen();
 
     QPointer<MainWindow> m_window;

@@ -245,6 +245,24 @@ void SerialPort::deliverOne()
     scheduleDelivery();
 }
 
+void SerialPort::deliverWaitingBytes()
+{
+    if (m_delivering)
+        return;
+    if (m_port.isOpen()) {
+        m_port.waitForReadyRead(0);
+        onReadyRead();
+    }
+    while (m_pendingHead < m_pending.size()) {
+        const auto value = static_cast<quint8>(m_pending.at(m_pendingHead++));
+        m_delivering = true;
+        emit byteReceived(value);
+        m_delivering = false;
+    }
+    m_pending.clear();
+    m_pendingHead = 0;
+}
+
 bool SerialPort::deviceGone() const
 {
 #ifndef Q_OS_WIN

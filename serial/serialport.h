@@ -43,6 +43,9 @@ public:
     // Closes the port; bytes not yet handed out are dropped.
     void stop();
     int sendByte(quint8 byte) override;
+    // Hands out at once every byte that has arrived, those still waiting in
+    // the driver included; for the last look at the line before closing.
+    void deliverWaitingBytes();
 
     bool isOpen() const { return m_port.isOpen(); }
     // Bytes lost because more were waiting than MaxPendingBytes.
