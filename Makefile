@@ -31,8 +31,10 @@ build: deps
 test: build
 	ctest --preset $(PRESET)
 
+# The panel in a demo folder of its own, on a simulated bus with one
+# controller; see the README for running it with a real adapter.
 run: build
-	$(BUILD)/bin/blinds-panel
+	tools/run-demo.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD) build-*
