@@ -126,6 +126,8 @@ private slots:
     void closeRoutes();
     void startedFromAnotherFolder();
     void secondInstanceOnSamePort();
+    void noDisplay_data();
+    void noDisplay();
 
 private:
     Desktop m_desktop;
@@ -272,6 +274,29 @@ void TestEndToEnd::secondInstanceOnSamePort()
     ::kill(pid_t(first.pid()), SIGTERM);
     QCOMPARE(second.waitForExit(), 0);
     QCOMPARE(first.waitForExit(), 0);
+}
+
+void TestEndToEnd::noDisplay_data()
+{
+    QTest::addColumn<QString>("display");
+    QTest::newRow("DISPLAY not set") << QString();
+    QTest::newRow("DISPLAY unreachable") << QStringLiteral(":199");
+}
+
+void TestEndToEnd::noDisplay()
+{
+    QFETCH(QString, display);
+    QProcessEnvironment env = m_desktop.environment();
+    env.remove(QStringLiteral("DISPLAY"));
+    if (!display.isEmpty())
+        env.insert(QStringLiteral("DISPLAY"), display);
+    QProcess panel;
+    panel.setProcessEnvironment(env);
+    panel.start(QStringLiteral(BLINDS_PANEL_BINARY), {});
+    QVERIFY(panel.waitForFinished(10000));
+    QCOMPARE(panel.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(panel.exitCode(), 1);
+    QVERIFY(panel.readAllStandardError().contains("cannot start"));
 }
 
 QTEST_GUILESS_MAIN(TestEndToEnd)
