@@ -8,7 +8,7 @@
 #include "portnames.h"
 #include "replywaiter.h"
 #include "serialport.h"
-#include "signalwatcher.h"
+#include "terminationsignals.h"
 #include "textargs.h"
 
 #include <QFileInfo>
@@ -63,7 +63,7 @@ struct CtlRunner::Command
     CommandIssuer issuer;
     ReplyWaiter waiter;
     BusMonitor *monitor = nullptr;
-    SignalWatcher *signalWatcher = nullptr;
+    TerminationSignals *signalWatcher = nullptr;
 };
 
 CtlRunner::CtlRunner(const CtlArguments &args, Print out, Print err, QObject *parent)
@@ -286,8 +286,8 @@ void CtlRunner::runMonitor()
                 }
             }
         });
-    auto *watcher = new SignalWatcher(this);
-    connect(watcher, &SignalWatcher::signalled, this, [this, monitor](int) {
+    auto *watcher = new TerminationSignals(this);
+    connect(watcher, &TerminationSignals::received, this, [this, monitor](int) {
         monitor->flush();
         finish(ExitAccepted);
     });

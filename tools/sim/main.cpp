@@ -1,6 +1,6 @@
 #include "bussimulator.h"
 #include "ptyline.h"
-#include "signalwatcher.h"
+#include "terminationsignals.h"
 #include "simoptions.h"
 #include "textargs.h"
 
@@ -43,8 +43,8 @@ int main(int argc, char *argv[])
         break;
     }
 
-    SignalWatcher watcher;
-    QObject::connect(&watcher, &SignalWatcher::signalled, &app,
+    TerminationSignals watcher;
+    QObject::connect(&watcher, &TerminationSignals::received, &app,
                      [](int) { QCoreApplication::quit(); });
 
     PtyLine line;
