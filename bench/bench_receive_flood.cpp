@@ -1,0 +1,181 @@
+// Row 3: how many bytes a second the receiver takes from a bus end that
+// writes valid and random replies as fast as the pseudo-terminal accepts
+// them, whether resident memory stays flat meanwhile, and how long a command
+// given during the flood takes to leave.
+//
+// The command is requested from another thread as a queued call, the way the
+// toolkit's input thread hands a click to the user-interface thread, so it
+// has to find its way through the flood of byte events like a real press.
+
+#include "benchsupport.h"
+
+#include "commandissuer.h"
+
+#include <QCoreApplication>
+#include <QRandomGenerator>
+#include <QTimer>
+
+#include <atomic>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+
+using namespace blinds;
+using namespace bench;
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const int seconds = argc > 1 ? std::atoi(argv[1]) : 30;
+    const int warmUpSeconds = 2;
+    const int windowMs = 100;
+
+    LinkedPort link;
+    if (!link.pty.isValid() || link.port.start() != 1) {
+        std::fprintf(stderr, "cannot open the pseudo-terminal as COM1\n");
+        return 1;
+    }
+    ReplyReceiver *receiverRef = nullptr;
+    BenchView view(receiverRef);
+    ReplyReceiver receiver(view);
+    receiverRef = &receiver;
+    CommandIssuer issuer(view, link.port, receiver);
+    qint64 received = 0;
+    qint64 accepted = 0;
+    QObject::connect(&link.port, &SerialPort::byteReceived, [&](int value) {
+        ++received;
+        receiver.receiveByte(quint8(value));
+    });
+    view.onFieldText = [&](Field field, const QString &) { accepted += field == Field::SendCount; };
+
+    // The stream: valid replies and random bytes in random runs.
+    QByteArray pattern;
+    QRandomGenerator random(6);
+    while (pattern.size() < (1 << 20)) {
+        if (random.bounded(2)) {
+            for (int n = random.bounded(1, 20); n > 0; --n) {
+                const ReplyFrame f =
+                    makeReplyFrame(random.bounded(1 << 24), 0, quint8(random.bounded(256)));
+                pattern.append(reinterpret_cast<const char *>(f.data()), f.size());
+            }
+        } else {
+            for (int n = random.bounded(1, 120); n > 0; --n)
+                pattern.append(char(random.bounded(256)));
+        }
+    }
+
+    std::atomic<bool> stop{false};
+    std::atomic<qint64> written{0};
+    std::mutex commandMutex;
+    std::vector<double> commandLatency;
+    Clock::time_point requestedAt;
+    bool commandPending = false;
+    const int fd = link.pty.masterFd();
+
+    // One thread is the bus: it keeps the pseudo-terminal full, reads what
+    // the panel sends and, twice a second, asks the panel for a command.
+    std::thread peer([&] {
+        qsizetype offset = 0;
+        QByteArray fromPanel;
+        Clock::time_point nextCommand = Clock::now() + std::chrono::milliseconds(500);
+        while (!stop) {
+            pollfd p{fd, POLLIN | POLLOUT, 0};
+            ::poll(&p, 1, 50);
+            if (p.revents & POLLIN) {
+                char buffer[256];
+                const ssize_t n = ::read(fd, buffer, sizeof buffer);
+                const Clock::time_point now = Clock::now();
+                if (n > 0) {
+                    fromPanel.append(buffer, n);
+                    while (fromPanel.size() >= CommandFrameSize) {
+                        fromPanel.remove(0, CommandFrameSize);
+                        std::lock_guard lock(commandMutex);
+                        if (commandPending) {
+                            commandLatency.push_back(microsecondsBetween(requestedAt, now));
+                            commandPending = false;
+                        }
+                    }
+                }
+            }
+            if (p.revents & POLLOUT) {
+                const qsizetype chunk = qMin<qsizetype>(4096, pattern.size() - offset);
+                const ssize_t n = ::write(fd, pattern.constData() + offset, chunk);
+                if (n > 0) {
+                    written += n;
+                    offset = (offset + n) % pattern.size();
+                }
+            }
+            const Clock::time_point now = Clock::now();
+            std::lock_guard lock(commandMutex);
+            if (!commandPending && now >= nextCommand) {
+                commandPending = true;
+                requestedAt = now;
+                nextCommand = now + std::chrono::milliseconds(500);
+                QMetaObject::invokeMethod(
+                    &app, [&] { issuer.issueCommand(CommandCode::Stop); }, Qt::QueuedConnection);
+            }
+        }
+    });
+
+    std::vector<double> rates;
+    std::vector<long> rss;
+    qint64 lastReceived = 0;
+    Clock::time_point lastAt = Clock::now();
+    const Clock::time_point startedAt = lastAt;
+    QTimer sampler;
+    sampler.setTimerType(Qt::PreciseTimer);
+    int samples = 0;
+    QObject::connect(&sampler, &QTimer::timeout, [&] {
+        const Clock::time_point now = Clock::now();
+        const double elapsed = std::chrono::duration<double>(now - startedAt).count();
+        if (elapsed >= warmUpSeconds) {
+            const double rate = double(received - lastReceived) /
+                                std::chrono::duration<double>(now - lastAt).count();
+            rates.push_back(rate);
+        }
+        lastReceived = received;
+        lastAt = now;
+        if (++samples % (1000 / windowMs) == 0)
+            rss.push_back(residentKiB());
+        if (elapsed >= seconds + warmUpSeconds)
+            app.quit();
+    });
+    sampler.start(windowMs);
+    app.exec();
+    stop = true;
+    peer.join();
+
+    // For a rate the bad tail is the low end: "p99" is the rate that 99 % of
+    // the windows reached.
+    const double med = median(rates);
+    const double low = percentile(rates, 1);
+    const long rssFirst = rss.size() > warmUpSeconds ? rss[warmUpSeconds] : -1;
+    const long rssMax = rss.empty() ? -1 : *std::max_element(rss.begin(), rss.end());
+    const long rssLast = rss.empty() ? -1 : rss.back();
+    const bool flat = rssMax - rssFirst < 2048;
+    std::printf("flood: %d s after %d s to warm up, %lld bytes written by the peer, %lld "
+                "received, %lld dropped by the port's queue limit, %lld replies accepted\n",
+                seconds, warmUpSeconds, (long long)written.load(), (long long)received,
+                (long long)link.port.droppedBytes(), (long long)accepted);
+    std::printf("received per second (%d ms windows): median %.0f, p99 (low end) %.0f\n", windowMs,
+                med, low);
+    std::printf("resident memory: %ld KiB after warm-up, %ld KiB at most, %ld KiB at the end\n",
+                rssFirst, rssMax, rssLast);
+    if (!link.port.isOpen())
+        std::printf("the port closed during the flood: %s\n", qPrintable(link.port.failureReason()));
+    std::lock_guard lock(commandMutex);
+    std::printf("commands during the flood: %zu, request to 7th byte median %.1f ms, p99 %.1f "
+                "ms, max %.1f ms\n",
+                commandLatency.size(), median(commandLatency) / 1000,
+                percentile(commandLatency, 99) / 1000, percentile(commandLatency, 100) / 1000);
+    printRow("3", "receive throughput from a flood of valid and random replies (p99: low end)",
+             figure(med, 0, "B/s"), figure(low, 0, "B/s"), ">= 96000 B/s", low >= 96000);
+    printRow("3m", "resident memory during the flood: growth after warm-up (median col: at most)",
+             figure(rssMax - rssFirst, 0, "KiB"), figure(rssLast - rssFirst, 0, "KiB at the end"),
+             "flat (< 2 MiB)", flat);
+    printRow("3c", "command during the flood: request to 7th byte at the peer",
+             figure(median(commandLatency) / 1000, 1, "ms"),
+             figure(percentile(commandLatency, 99) / 1000, 1, "ms"), "< 100 ms",
+             !commandLatency.empty() && percentile(commandLatency, 100) < 100000);
+    return 0;
+}
