@@ -2,14 +2,16 @@
 # `make run` starts the program; `make test` runs every test headless.
 
 PRESET   ?= default
+FUZZ_SECONDS ?= 30
 BUILD    := build
 PACKAGES := cmake ninja-build g++ make pkg-config \
             qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-qpa-plugins libgl-dev \
-            fonts-noto-cjk xvfb xauth trayer xdotool x11-utils socat procps
+            fonts-noto-cjk xvfb xauth trayer xdotool x11-utils socat procps \
+            libx11-dev clang libclang-rt-14-dev cutecom gtkterm
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build test run clean
+.PHONY: all deps build test run bench fuzz clean
 
 all: build
 
@@ -35,6 +37,16 @@ test: build
 # controller; see the README for running it with a real adapter.
 run: build
 	tools/run-demo.sh $(BUILD)
+
+# One table of figures; see bench/README.md.
+bench: build
+	bench/run.sh $(BUILD)
+
+# Every fuzz target for FUZZ_SECONDS each, built with clang and the sanitizers.
+fuzz: deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz
+	bench/fuzz/run.sh build-fuzz $(FUZZ_SECONDS)
 
 clean:
 	rm -rf $(BUILD) build-*
