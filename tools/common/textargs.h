@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdio>
 #include <optional>
 
 // Parsing and formatting shared by the command-line tools.
@@ -24,5 +25,8 @@ std::optional<quint32> parseAddress(const QString &text);
 QString timeOfDay(const QDateTime &when = QDateTime::currentDateTime());
 
 QString hexText(const QByteArray &bytes); // "03 02 01"
+
+// Writes text and a line end, flushed at once (output may go to a pipe).
+void printLine(FILE *stream, const QString &text);
 
 } // namespace blinds

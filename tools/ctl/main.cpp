@@ -1,5 +1,6 @@
 #include "ctloptions.h"
 #include "ctlrunner.h"
+#include "textargs.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
@@ -7,17 +8,6 @@
 #include <cstdio>
 
 using namespace blinds;
-
-namespace {
-
-void printLine(FILE *stream, const QString &text)
-{
-    std::fputs(text.toLocal8Bit().constData(), stream);
-    std::fputc('\n', stream);
-    std::fflush(stream);
-}
-
-} // namespace
 
 int main(int argc, char *argv[])
 {
