@@ -26,11 +26,11 @@ work=$(mktemp -d)
 rows=()
 pids=()
 
-cleanup() {
-  local pid
-  for pid in "${pids[@]}"; do
-    kill "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
+cleanup() { # last started first, so that the display goes last
+  local i
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+    kill "${pids[$i]}" 2>/dev/null
+    wait "${pids[$i]}" 2>/dev/null
   done
   rm -rf "$work"
 }
@@ -137,6 +137,7 @@ fi
 if [ $have_display = 1 ]; then
   [ $panel_ready = 1 ] && add_program blinds-panel "$work/panel/blinds-panel"
   add_program floor "$benchbin/bench_floor_window"
+  add_program floor-chinese "$benchbin/bench_floor_window 通道号发送次数目标地址"
   command -v cutecom >/dev/null && add_program CuteCom "$(command -v cutecom)"
   command -v gtkterm >/dev/null && add_program GTKTerm "$(command -v gtkterm)"
 

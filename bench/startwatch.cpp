@@ -93,7 +93,13 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: %s [--settle MS] [--timeout MS] PROGRAM [ARGS...]\n", argv[0]);
         return 2;
     }
-    Display *display = XOpenDisplay(nullptr);
+    // A display busy with the previous program's exit may refuse a moment.
+    Display *display = nullptr;
+    for (int attempt = 0; !display && attempt < 50; ++attempt) {
+        display = XOpenDisplay(nullptr);
+        if (!display)
+            usleep(100000);
+    }
     if (!display) {
         std::fprintf(stderr, "no X display\n");
         return 2;
