@@ -7,7 +7,7 @@ BUILD    := build
 PACKAGES := cmake ninja-build g++ make pkg-config \
             qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-qpa-plugins libgl-dev \
             fonts-noto-cjk xvfb xauth trayer xdotool x11-utils socat procps \
-            libx11-dev clang libclang-rt-14-dev cutecom gtkterm
+            libx11-dev libxdamage-dev clang libclang-rt-14-dev cutecom gtkterm
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

@@ -9,7 +9,9 @@
 #include <QTimer>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdlib>
+#include <mutex>
 #include <thread>
 
 using namespace blinds;
@@ -41,6 +43,10 @@ int main(int argc, char **argv)
     };
 
     std::vector<Clock::time_point> writtenAt(total), shownAt(total);
+    // The peer sleeps until the reply is shown: a waiting thread that spun
+    // would take the second core from the event loop it is timing.
+    std::mutex mutex;
+    std::condition_variable shownChanged;
     std::atomic<int> shown{0};
     int mismatches = 0;
     view.onFieldText = [&](Field field, const QString &text) {
@@ -53,7 +59,11 @@ int main(int argc, char **argv)
             view.fieldText(Field::SendCount) != QString::number(f[4]))
             ++mismatches;
         shownAt[i] = now;
-        shown.store(i + 1);
+        {
+            std::lock_guard lock(mutex);
+            shown.store(i + 1);
+        }
+        shownChanged.notify_one();
     };
 
     std::atomic<bool> failed{false};
@@ -71,13 +81,13 @@ int main(int argc, char **argv)
                 failed = true;
                 break;
             }
-            const Clock::time_point deadline = Clock::now() + std::chrono::seconds(2);
-            while (shown.load() <= i && Clock::now() < deadline)
-                std::this_thread::yield();
-            if (shown.load() <= i) {
+            std::unique_lock lock(mutex);
+            if (!shownChanged.wait_for(lock, std::chrono::seconds(2),
+                                       [&] { return shown.load() > i; })) {
                 failed = true;
                 break;
             }
+            lock.unlock();
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
         QMetaObject::invokeMethod(&app, &QCoreApplication::quit, Qt::QueuedConnection);

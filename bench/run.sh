@@ -22,6 +22,7 @@ benchbin=$build/bench
 panel=$build/bin/blinds-panel
 logs=$build/bench-logs
 mkdir -p "$logs"
+rm -f "$logs"/*.log "$logs"/*.txt
 work=$(mktemp -d)
 rows=()
 pids=()
@@ -59,21 +60,23 @@ wire_row() { # PROGRAM [ARGS]: copies its ROW lines into the table
     row "-" "$program" "not built" "" "" ""
     return
   fi
-  "$benchbin/$program" "$@" >"$logs/$program.log" 2>&1
+  local log=$logs/$program${2:+-$2}.log
+  "$benchbin/$program" "$@" >"$log" 2>&1
   local status=$?
   local found=0 id what median p99 goal verdict
   while IFS=$'\t' read -r _ id what median p99 goal verdict; do
     row "$id" "$what" "$median" "$p99" "$goal" "$verdict"
     found=1
-  done < <(grep '^ROW' "$logs/$program.log")
+  done < <(grep '^ROW' "$log")
   if [ $found = 0 ] || [ $status != 0 ]; then
-    row "-" "$program" "failed (exit $status), see $logs/$program.log" "" "" ""
+    row "-" "$program" "failed (exit $status), see $log" "" "" ""
   fi
 }
 
 wire_row bench_command_latency 1000
 wire_row bench_reply_latency 1000
-wire_row bench_receive_flood "$flood_seconds"
+wire_row bench_receive_flood "$flood_seconds" 1000000
+wire_row bench_receive_flood "$flood_seconds" 0
 
 # ---------------------------------------------------------------- rows 4-5
 display=""
@@ -122,7 +125,7 @@ add_program() { names+=("$1"); commands+=("$2"); }
 
 have_display=0
 if [ ! -x "$benchbin/bench_startwatch" ]; then
-  row 4 "start-up" "bench_startwatch not built (needs libx11-dev)" "" "" ""
+  row 4 "start-up" "bench_startwatch not built (needs libx11-dev, libxdamage-dev)" "" "" ""
 elif start_display; then
   have_display=1
 else
@@ -153,7 +156,7 @@ if [ $have_display = 1 ]; then
   for i in "${!names[@]}"; do
     name=${names[$i]}
     file=$logs/startup-$name.txt
-    read -r ms_med ms_p99 < <(sed -n 's/.*startup_ms=\([0-9.]*\).*/\1/p' "$file" | stats)
+    read -r ms_med ms_p99 < <(sed -n 's/^startup_ms=\([0-9.]*\).*/\1/p' "$file" | stats)
     read -r rss_med rss_p99 < <(sed -n 's/.*rss_kib=\([0-9]*\).*/\1/p' "$file" | awk '{ printf "%.1f\n", $1 / 1024 }' | stats)
     count=$(grep -c startup_ms "$file")
     if [ "$name" = floor ]; then
@@ -172,7 +175,7 @@ if [ $have_display = 1 ]; then
       goal_m="<= 1.4 x floor"
       verdict_m=$(awk -v a="$rss_med" -v f="$floor_rss" 'BEGIN { printf "%s (%.2f x)", (a <= 1.4 * f) ? "met" : "MISSED", a / f }')
     fi
-    row 4 "start-up, exec to window mapped: $name (${runs[$i]} runs)" "$ms_med ms" "$ms_p99 ms" "$goal_t" "$verdict_t"
+    row 4 "start-up, exec to first paint of the window: $name (${runs[$i]} runs)" "$ms_med ms" "$ms_p99 ms" "$goal_t" "$verdict_t"
     row 4m "resident memory 1 s after the window: $name" "$rss_med MiB" "$rss_p99 MiB" "$goal_m" "$verdict_m"
   done
   [ $panel_ready = 1 ] || row 4 "start-up: blinds-panel" "not built" "" "" ""

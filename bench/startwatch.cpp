@@ -1,13 +1,17 @@
 // bench_startwatch [--settle MS] [--timeout MS] PROGRAM [ARGS...]
 //
 // Starts PROGRAM on the current X display and prints, on one line,
-//   startup_ms=<exec to first top-level window mapped> rss_kib=<VmRSS after settling>
-// then ends the program. "Mapped" is the MapNotify the X server sends for a
-// window of the program's (its _NET_WM_PID, where set) at the root, which is
-// when the window becomes visible on a display without a window manager.
+//   startup_ms=<exec to first paint> mapped_ms=<exec to map> rss_kib=<VmRSS after settling>
+// then ends the program. "Mapped" is the MapNotify the X server sends for the
+// first top-level window of the program's (its _NET_WM_PID, where set), which
+// is when the window appears on a display without a window manager; "paint"
+// is the first drawing into that window after it, reported by the DAMAGE
+// extension. A program may map its window before it has loaded any font and
+// draw it later, so only the paint says when the window shows something.
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/extensions/Xdamage.h>
 
 #include <cerrno>
 #include <csignal>
@@ -105,6 +109,11 @@ int main(int argc, char **argv)
         return 2;
     }
     XSetErrorHandler(ignoreXErrors);
+    int damageEvent = 0, damageError = 0;
+    if (!XDamageQueryExtension(display, &damageEvent, &damageError)) {
+        std::fprintf(stderr, "the X server has no DAMAGE extension\n");
+        return 2;
+    }
     const Window root = DefaultRootWindow(display);
     XSelectInput(display, root, SubstructureNotifyMask);
     XSync(display, False);
@@ -121,21 +130,34 @@ int main(int argc, char **argv)
         return 2;
     }
 
-    double mappedAt = -1;
+    double mappedAt = -1, paintedAt = -1;
+    Window window = None;
     const int fd = ConnectionNumber(display);
-    while (mappedAt < 0) {
+    while (paintedAt < 0) {
         while (XPending(display)) {
             XEvent event;
             XNextEvent(display, &event);
-            if (event.type != MapNotify || event.xmap.event != root || event.xmap.override_redirect)
-                continue;
-            const long pid = windowPid(display, event.xmap.window);
-            if (pid == 0 || pid == child) {
-                mappedAt = nowMs();
-                break;
+            if (event.type == CreateNotify && event.xcreatewindow.parent == root &&
+                !event.xcreatewindow.override_redirect) {
+                // Watched from creation on, so that no drawing slips in
+                // between the map and the start of the watch.
+                XDamageCreate(display, event.xcreatewindow.window, XDamageReportNonEmpty);
+            } else if (event.type == MapNotify && window == None && event.xmap.event == root &&
+                       !event.xmap.override_redirect) {
+                const long pid = windowPid(display, event.xmap.window);
+                if (pid == 0 || pid == child) {
+                    mappedAt = nowMs();
+                    window = event.xmap.window;
+                }
+            } else if (event.type == damageEvent + XDamageNotify && window != None) {
+                const auto &damage = reinterpret_cast<const XDamageNotifyEvent &>(event);
+                if (damage.drawable == window) {
+                    paintedAt = nowMs();
+                    break;
+                }
             }
         }
-        if (mappedAt >= 0)
+        if (paintedAt >= 0)
             break;
         const double left = startedAt + timeoutMs - nowMs();
         int status;
@@ -152,7 +174,8 @@ int main(int argc, char **argv)
     }
     usleep(useconds_t(settleMs) * 1000);
     const long rss = residentKiB(child);
-    std::printf("startup_ms=%.2f rss_kib=%ld\n", mappedAt - startedAt, rss);
+    std::printf("startup_ms=%.2f mapped_ms=%.2f rss_kib=%ld\n", paintedAt - startedAt,
+                mappedAt - startedAt, rss);
     std::fflush(stdout);
     endChild(child);
     XCloseDisplay(display);
