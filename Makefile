@@ -9,7 +9,7 @@ PACKAGES := cmake ninja-build g++ make pkg-config \
             fonts-noto-cjk xvfb xauth trayer xdotool x11-utils socat procps
 # Only the benchmarks (the start-up watcher and the programs compared with)
 # and the fuzzers need these; `make test` does not install them.
-BENCH_PACKAGES := libx11-dev libxdamage-dev cutecom gtkterm
+BENCH_PACKAGES := libx11-dev libxdamage-dev cutecom gtkterm dbus-daemon
 FUZZ_PACKAGES  := clang libclang-rt-14-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)

@@ -119,6 +119,17 @@ mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 unset QT_QPA_PLATFORM
 
+# A session bus of their own, as a desktop session has one: without it Qt and
+# GTK try to start one for every program (a fork and a search of PATH).
+unset DBUS_SESSION_BUS_ADDRESS
+if command -v dbus-daemon >/dev/null; then
+  read -r bus_address bus_pid < <(dbus-daemon --session --fork --print-address=1 --print-pid=1 | paste -sd' ')
+  if [ -n "${bus_pid:-}" ]; then
+    export DBUS_SESSION_BUS_ADDRESS=$bus_address
+    pids+=("$bus_pid")
+  fi
+fi
+
 names=()
 commands=()
 add_program() { names+=("$1"); commands+=("$2"); }
