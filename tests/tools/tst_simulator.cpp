@@ -261,17 +261,17 @@ void TestSimulator::faultsNeverLetTheReplyThrough()
     QFETCH(int, maxSize);
 
     QString error;
-    const auto spec = parseFault(fault, &error);
-    QVERIFY2(spec, qPrintable(error));
+    const auto parsed = parseFault(fault, &error);
+    QVERIFY2(parsed, qPrintable(error));
     for (quint32 seed = 1; seed <= 300; ++seed) {
-        FaultInjector faults({*spec}, seed);
+        FaultInjector faults({*parsed}, seed);
         for (int data = 0; data < 256; data += 51) {
             const QByteArray reply = makeReplyBytes(0x010203, 0x01, quint8(data));
             const auto out = faults.apply(reply);
             QVERIFY(out.bytes.size() >= minSize && out.bytes.size() <= maxSize);
             QVERIFY2(!firstSixPass(out.bytes), qPrintable(hexText(out.bytes)));
             QCOMPARE(out.notes.size(), 1);
-            if (spec->kind == FaultKind::Noise)
+            if (parsed->kind == FaultKind::Noise)
                 QVERIFY(out.bytes.endsWith(reply));
         }
     }
@@ -335,8 +335,8 @@ void TestSimulator::parseFaults()
     QFETCH(QString, text);
     QFETCH(bool, valid);
     QString error;
-    const auto spec = parseFault(text, &error);
-    QCOMPARE(bool(spec), valid);
+    const auto parsed = parseFault(text, &error);
+    QCOMPARE(bool(parsed), valid);
     if (!valid) {
         QVERIFY(!error.isEmpty());
         return;
@@ -344,9 +344,9 @@ void TestSimulator::parseFaults()
     QFETCH(int, delayMs);
     QFETCH(int, every);
     QFETCH(double, probability);
-    QCOMPARE(spec->delayMs, delayMs);
-    QCOMPARE(spec->every, every);
-    QCOMPARE(spec->probability, probability);
+    QCOMPARE(parsed->delayMs, delayMs);
+    QCOMPARE(parsed->every, every);
+    QCOMPARE(parsed->probability, probability);
 }
 
 // At 9600 baud the 7 bytes in and the 6 bytes out take 13.5 ms; the reply

@@ -42,14 +42,14 @@ QString faultName(FaultKind kind)
 std::optional<FaultSpec> parseFault(const QString &text, QString *error)
 {
     const QStringList parts = text.split(QLatin1Char(','));
-    FaultSpec spec;
+    FaultSpec parsed;
     const QString head = parts.first().trimmed();
     const QString kindText = head.section(QLatin1Char('='), 0, 0);
     const QString value = head.section(QLatin1Char('='), 1);
     bool known = false;
     for (const Name &name : names) {
         if (kindText == QLatin1String(name.text)) {
-            spec.kind = name.kind;
+            parsed.kind = name.kind;
             known = true;
         }
     }
@@ -59,13 +59,13 @@ std::optional<FaultSpec> parseFault(const QString &text, QString *error)
                      .arg(kindText);
         return std::nullopt;
     }
-    if (spec.kind == FaultKind::Delay) {
+    if (parsed.kind == FaultKind::Delay) {
         const auto ms = parseDuration(value);
         if (!ms) {
             *error = QStringLiteral("delay needs a time, as in delay=800 or delay=1.5s");
             return std::nullopt;
         }
-        spec.delayMs = *ms;
+        parsed.delayMs = *ms;
     } else if (head.contains(QLatin1Char('='))) {
         *error = QStringLiteral("fault '%1' takes no value").arg(kindText);
         return std::nullopt;
@@ -80,11 +80,11 @@ std::optional<FaultSpec> parseFault(const QString &text, QString *error)
             return std::nullopt;
         }
         if (key == QLatin1String("every")) {
-            spec.every = v.toInt(&ok);
-            ok = ok && spec.every >= 1;
+            parsed.every = v.toInt(&ok);
+            ok = ok && parsed.every >= 1;
         } else if (key == QLatin1String("p")) {
-            spec.probability = v.toDouble(&ok);
-            ok = ok && spec.probability > 0.0 && spec.probability <= 1.0;
+            parsed.probability = v.toDouble(&ok);
+            ok = ok && parsed.probability > 0.0 && parsed.probability <= 1.0;
         }
         if (!ok) {
             *error = QStringLiteral("'%1' in --fault %2: use every=N (N >= 1) or p=P (0 < P <= 1)")
@@ -93,7 +93,7 @@ std::optional<FaultSpec> parseFault(const QString &text, QString *error)
         }
         frequencyGiven = true;
     }
-    return spec;
+    return parsed;
 }
 
 FaultInjector::FaultInjector(const QList<FaultSpec> &faults, quint32 seed)
@@ -103,11 +103,11 @@ FaultInjector::FaultInjector(const QList<FaultSpec> &faults, quint32 seed)
 
 bool FaultInjector::strikes(int index)
 {
-    const FaultSpec &spec = m_faults.at(index);
+    const FaultSpec &parsed = m_faults.at(index);
     const int count = ++m_counts[index];
-    if (spec.probability < 1.0)
-        return std::uniform_real_distribution<double>(0.0, 1.0)(m_random) < spec.probability;
-    return count % spec.every == 0;
+    if (parsed.probability < 1.0)
+        return std::uniform_real_distribution<double>(0.0, 1.0)(m_random) < parsed.probability;
+    return count % parsed.every == 0;
 }
 
 FaultInjector::Outcome FaultInjector::apply(const QByteArray &reply)
@@ -122,16 +122,16 @@ FaultInjector::Outcome FaultInjector::apply(const QByteArray &reply)
     for (int i = 0; i < m_faults.size(); ++i) {
         if (!struck[i] || out.bytes.isEmpty())
             continue;
-        const FaultSpec &spec = m_faults.at(i);
+        const FaultSpec &parsed = m_faults.at(i);
         QByteArray &b = out.bytes;
-        switch (spec.kind) {
+        switch (parsed.kind) {
         case FaultKind::NoReply:
             b.clear();
             out.notes << QStringLiteral("no-reply: the reply is withheld");
             break;
         case FaultKind::Delay:
-            out.delayMs += spec.delayMs;
-            out.notes << QStringLiteral("delay: the reply waits %1 ms").arg(spec.delayMs);
+            out.delayMs += parsed.delayMs;
+            out.notes << QStringLiteral("delay: the reply waits %1 ms").arg(parsed.delayMs);
             break;
         case FaultKind::BadChecksum: {
             const int last = int(b.size()) - 1;

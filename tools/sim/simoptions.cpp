@@ -119,10 +119,10 @@ SimArguments parseSimArguments(const QStringList &args)
     c.gapMs = *gapMs;
     for (const QString &text : parser.values(fault)) {
         QString why;
-        const auto spec = parseFault(text, &why);
-        if (!spec)
+        const auto parsed = parseFault(text, &why);
+        if (!parsed)
             return fail(QStringLiteral("--fault %1: %2").arg(text, why));
-        c.faults << *spec;
+        c.faults << *parsed;
     }
     if (parser.isSet(seed)) {
         c.seed = parser.value(seed).toUInt(&ok);
