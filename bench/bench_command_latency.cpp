@@ -25,16 +25,11 @@ int main(int argc, char **argv)
     const int commands = argc > 1 ? std::atoi(argv[1]) : 1000;
     const int warmUp = 50;
 
-    LinkedPort link;
-    if (!link.pty.isValid() || link.port.start() != 1) {
-        std::fprintf(stderr, "cannot open the pseudo-terminal as COM1\n");
+    BenchPanel panel;
+    if (!panel.open())
         return 1;
-    }
-    ReplyReceiver *receiverRef = nullptr;
-    BenchView view(receiverRef);
-    ReplyReceiver receiver(view);
-    receiverRef = &receiver;
-    CommandIssuer issuer(view, link.port, receiver);
+    LinkedPort &link = panel.link;
+    CommandIssuer &issuer = panel.issuer;
     const CommandFrame expected = makeCommandFrame(0x010203, CommandCode::Open, 1, 1);
 
     // The bus end reads on its own thread and stamps the moment the seventh

@@ -34,16 +34,13 @@ int main(int argc, char **argv)
     const int warmUpSeconds = 2;
     const int windowMs = 100;
 
-    LinkedPort link;
-    if (!link.pty.isValid() || link.port.start() != 1) {
-        std::fprintf(stderr, "cannot open the pseudo-terminal as COM1\n");
+    BenchPanel panel;
+    if (!panel.open())
         return 1;
-    }
-    ReplyReceiver *receiverRef = nullptr;
-    BenchView view(receiverRef);
-    ReplyReceiver receiver(view);
-    receiverRef = &receiver;
-    CommandIssuer issuer(view, link.port, receiver);
+    LinkedPort &link = panel.link;
+    BenchView &view = panel.view;
+    ReplyReceiver &receiver = panel.receiver;
+    CommandIssuer &issuer = panel.issuer;
     qint64 received = 0;
     qint64 accepted = 0;
     QObject::connect(&link.port, &SerialPort::byteReceived, [&](int value) {

@@ -24,15 +24,12 @@ int main(int argc, char **argv)
     const int warmUp = 50;
     const int total = warmUp + replies;
 
-    LinkedPort link;
-    if (!link.pty.isValid() || link.port.start() != 1) {
-        std::fprintf(stderr, "cannot open the pseudo-terminal as COM1\n");
+    BenchPanel panel;
+    if (!panel.open())
         return 1;
-    }
-    ReplyReceiver *receiverRef = nullptr;
-    BenchView view(receiverRef);
-    ReplyReceiver receiver(view);
-    receiverRef = &receiver;
+    LinkedPort &link = panel.link;
+    BenchView &view = panel.view;
+    ReplyReceiver &receiver = panel.receiver;
     QObject::connect(&link.port, &SerialPort::byteReceived,
                      [&](int value) { receiver.receiveByte(quint8(value)); });
 

@@ -7,6 +7,7 @@
 
 #include "../tests/support/pty.h"
 
+#include "commandissuer.h"
 #include "periodtimer.h"
 #include "replyreceiver.h"
 #include "serialport.h"
@@ -144,6 +145,27 @@ private:
     QMap<blinds::Field, quint32> m_colours;
     blinds::PeriodTimer m_silence;
     blinds::PeriodTimer m_flash;
+};
+
+// The panel's core on a pseudo-terminal COM1, wired as the window wires it:
+// the view's timers drive the receiver, commands go out through the port.
+struct BenchPanel
+{
+    LinkedPort link;
+    blinds::ReplyReceiver *receiverRef = nullptr;
+    BenchView view{receiverRef};
+    blinds::ReplyReceiver receiver{view};
+    blinds::CommandIssuer issuer{view, link.port, receiver};
+
+    BenchPanel() { receiverRef = &receiver; }
+
+    bool open()
+    {
+        if (link.pty.isValid() && link.port.start() == 1)
+            return true;
+        std::fprintf(stderr, "cannot open the pseudo-terminal as COM1\n");
+        return false;
+    }
 };
 
 } // namespace bench
